@@ -12,6 +12,7 @@ struct CartPoleTraits {
   static constexpr int kObservationSize = CartPole::kObservationSize;
   static constexpr int kActionType = NPY_INT32;
   static constexpr const char kName[] = "PyCartPoleVecEnv";
+  static constexpr const char kSpecName[] = "builtins.PyCartPoleVecEnv";
   static constexpr const char kDoc[] =
       "PyCartPoleVecEnv(num_envs, workers=None)\n--\n\n"
       "High-performance vectorized CartPole environment.\n\n"

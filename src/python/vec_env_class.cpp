@@ -57,12 +57,10 @@ PyArrayObject* checked_actions(PyObject* actions, int dtype, uint64_t num_envs) 
   return arr;
 }
 
-PyObject* new_class(PyType_Spec* spec) {
-  Ref type = Ref::steal(PyType_FromSpec(spec));
-  if (!type || PyObject_SetAttrString(type.get(), "__module__", Ref::steal(PyUnicode_FromString("builtins")).get()) < 0) {
-    return nullptr;
-  }
-  return type.release();
+PyObject* new_class(PyType_Spec* spec, const char* name) {
+  PyObject* type = PyType_FromSpec(spec);
+  if (type != nullptr) reinterpret_cast<PyTypeObject*>(type)->tp_name = name;
+  return type;
 }
 
 bool check_size(uint64_t num_envs, int observation_size) {

@@ -4,7 +4,7 @@
 //
 // A Traits type supplies what differs per class:
 //   Engine                          the engine type (with_workers, reset, write_*, log)
-//   kName, kDoc, kStepDoc, kResetDoc
+//   kName, kSpecName ("builtins." + kName), kDoc, kStepDoc, kResetDoc
 //   kObservationSize                columns per observation row
 //   kActionType                     NPY_INT32 (converted to floats) or NPY_FLOAT32 (passed as is)
 //   step(Engine&, const float*)     the automatic-reset step
@@ -45,9 +45,10 @@ PyObject* episode_log_dict(const EpisodeLog& log);
 // holding `num_envs` entries. Returns null with TypeError or ValueError set.
 PyArrayObject* checked_actions(PyObject* actions, int dtype, uint64_t num_envs);
 
-// Creates a class from `spec`; with no module in its name, its __module__ is
-// "builtins". Returns a new reference, or null with an exception set.
-PyObject* new_class(PyType_Spec* spec);
+// Creates a class from `spec`, whose name must be "builtins.<name>": like a
+// built-in type the class reports __module__ "builtins" and its plain `name`
+// in messages. Returns a new reference, or null with an exception set.
+PyObject* new_class(PyType_Spec* spec, const char* name);
 
 // Rejects sizes whose observation array would not fit in memory.
 bool check_size(uint64_t num_envs, int observation_size);
@@ -70,7 +71,7 @@ class VecEnvClass {
   // Returns a borrowed reference, or null with an exception set.
   static PyObject* type() {
     static PyObject* cached = nullptr;
-    if (cached == nullptr) cached = new_class(&spec_);
+    if (cached == nullptr) cached = new_class(&spec_, Traits::kName);
     return cached;
   }
 
@@ -215,8 +216,7 @@ class VecEnvClass {
       {0, nullptr},
   };
 
-  // No dot in the name: the class declares no module, so __module__ is "builtins".
-  static inline PyType_Spec spec_ = {Traits::kName, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots_};
+  static inline PyType_Spec spec_ = {Traits::kSpecName, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots_};
 };
 
 }  // namespace zimbrel::py
