@@ -1,0 +1,86 @@
+#include "termui/terminal.hpp"
+
+#include <cerrno>
+#include <string_view>
+#include <poll.h>
+#include <sys/ioctl.h>
+
+#include "termui/ansi_diff.hpp"
+
+namespace zimbrel::termui {
+namespace {
+
+constexpr uint16_t kFallbackWidth = 80;
+constexpr uint16_t kFallbackHeight = 24;
+constexpr std::string_view kHideCursor = "\x1b[?25l";
+constexpr std::string_view kShowCursor = "\x1b[?25h";
+constexpr std::string_view kResetAndClear = "\x1b[0m\x1b[2J";
+
+// Writes all of `data`, retrying after signals and waiting out a full
+// non-blocking descriptor; returns 0 or the errno of the failure.
+int write_all(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written > 0) {
+      data += written;
+      size -= static_cast<size_t>(written);
+    } else if (written < 0 && errno == EINTR) {
+      continue;
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd ready{fd, POLLOUT, 0};
+      if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
+    } else {
+      return written < 0 ? errno : EIO;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+Terminal::~Terminal() {
+  if (cursor_hidden_) write_all(fd_, kShowCursor.data(), kShowCursor.size());
+}
+
+Rect Terminal::screen_size() const {
+  if (fixed_size_) return Rect{0, 0, fixed_width_, fixed_height_};
+  winsize size{};
+  if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    return Rect{0, 0, size.ws_col, size.ws_row};
+  }
+  return Rect{0, 0, kFallbackWidth, kFallbackHeight};
+}
+
+void Terminal::begin_frame() {
+  const Rect area = screen_size();
+  if (area != current_.area()) {
+    current_.resize(area);
+    previous_.resize(area);
+    repaint_ = true;
+  } else {
+    current_.reset();
+  }
+}
+
+std::error_code Terminal::end_frame() {
+  out_.clear();
+  if (!cursor_hidden_ || repaint_) out_ += kHideCursor;
+  // Set before writing: after a failed write the cursor may be hidden already.
+  cursor_hidden_ = true;
+  if (repaint_) {
+    // The screen's contents are unknown: clear it, then diff against blank.
+    out_ += kResetAndClear;
+    previous_.reset();
+  }
+  append_diff(previous_, current_, out_);
+  last_write_size_ = out_.size();
+  std::swap(previous_, current_);
+  if (const int error = write_all(fd_, out_.data(), out_.size())) {
+    repaint_ = true;
+    return std::error_code(error, std::system_category());
+  }
+  repaint_ = false;
+  return {};
+}
+
+}  // namespace zimbrel::termui
