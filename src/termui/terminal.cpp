@@ -1,11 +1,11 @@
 #include "termui/terminal.hpp"
 
-#include <cerrno>
-#include <string_view>
-#include <poll.h>
 #include <sys/ioctl.h>
 
+#include <string_view>
+
 #include "termui/ansi_diff.hpp"
+#include "termui/write_all.hpp"
 
 namespace zimbrel::termui {
 namespace {
@@ -16,30 +16,10 @@ constexpr std::string_view kHideCursor = "\x1b[?25l";
 constexpr std::string_view kShowCursor = "\x1b[?25h";
 constexpr std::string_view kResetAndClear = "\x1b[0m\x1b[2J";
 
-// Writes all of `data`, retrying after signals and waiting out a full
-// non-blocking descriptor; returns 0 or the errno of the failure.
-int write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written > 0) {
-      data += written;
-      size -= static_cast<size_t>(written);
-    } else if (written < 0 && errno == EINTR) {
-      continue;
-    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd ready{fd, POLLOUT, 0};
-      if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
-    } else {
-      return written < 0 ? errno : EIO;
-    }
-  }
-  return 0;
-}
-
 }  // namespace
 
 Terminal::~Terminal() {
-  if (cursor_hidden_) write_all(fd_, kShowCursor.data(), kShowCursor.size());
+  if (cursor_hidden_) write_all(fd_, kShowCursor);
 }
 
 Rect Terminal::screen_size() const {
@@ -75,9 +55,9 @@ std::error_code Terminal::end_frame() {
   append_diff(previous_, current_, out_);
   last_write_size_ = out_.size();
   std::swap(previous_, current_);
-  if (const int error = write_all(fd_, out_.data(), out_.size())) {
+  if (const std::error_code error = write_all(fd_, out_)) {
     repaint_ = true;
-    return std::error_code(error, std::system_category());
+    return error;
   }
   repaint_ = false;
   return {};
