@@ -6,5 +6,7 @@
 namespace zimbrel::py {
 
 PyObject* cartpole_class();
+PyObject* mountain_car_class();
+PyObject* pendulum_class();
 
 }  // namespace zimbrel::py

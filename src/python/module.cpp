@@ -29,7 +29,9 @@ bool add_to_module(PyObject* module, const char* name, PyObject* value) {
 }
 
 bool add_env_classes(PyObject* module) {
-  return add_to_module(module, "PyCartPoleVecEnv", cartpole_class());
+  return add_to_module(module, "PyCartPoleVecEnv", cartpole_class()) &&
+         add_to_module(module, "PyMountainCarVecEnv", mountain_car_class()) &&
+         add_to_module(module, "PyPendulumVecEnv", pendulum_class());
 }
 
 // Makes `import zimbrel.envs` find the submodule.
