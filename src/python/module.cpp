@@ -5,6 +5,7 @@
 #include "env_classes.hpp"
 #include "numpy_import.hpp"
 #include "py_ref.hpp"
+#include "tui/tui_logger.hpp"
 
 namespace zimbrel::py {
 namespace {
@@ -34,6 +35,13 @@ bool add_env_classes(PyObject* module) {
          add_to_module(module, "PyPendulumVecEnv", pendulum_class());
 }
 
+// Adds TUILogger, then the same object read back from the module as Logger.
+bool add_logger_class(PyObject* module) {
+  if (!add_to_module(module, "TUILogger", tui_logger_class())) return false;
+  Ref logger = Ref::steal(PyObject_GetAttrString(module, "TUILogger"));
+  return add_to_module(module, "Logger", logger.get());
+}
+
 // Makes `import zimbrel.envs` find the submodule.
 bool register_submodule(PyObject* envs) {
   Ref sys = Ref::steal(PyImport_ImportModule("sys"));
@@ -54,7 +62,7 @@ PyObject* init_module() {
   if (!module) return nullptr;
   Ref envs = Ref::steal(PyModule_New("envs"));
   if (!envs || !add_env_classes(envs.get()) || !add_to_module(module.get(), "envs", envs.get()) ||
-      !register_submodule(envs.get()) || !add_env_classes(module.get())) {
+      !register_submodule(envs.get()) || !add_logger_class(module.get()) || !add_env_classes(module.get())) {
     return nullptr;
   }
   initialised = true;
