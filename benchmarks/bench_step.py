@@ -1,7 +1,7 @@
 """Environment steps per second of `step`, side by side with Gymnasium's and
 EnvPool's vectorised environments and with the engine's own C++ loop.
 
-    python benchmarks/bench_step.py [--env cartpole] [--quick]
+    python benchmarks/bench_step.py [--env cartpole|pendulum|mountain_car ...] [--quick]
 
 Prints one table per environment (and the ratios), keeps the raw figures in
 benchmarks/results/step_<env>.json and draws benchmarks/results/step_<env>.png.
@@ -46,6 +46,11 @@ def discrete_actions(n_actions):
 ENVS = {
     "cartpole": EnvSpec("cartpole", zimbrel.PyCartPoleVecEnv, "CartPole-v1", "CartPole-v1", "vector_entry_point",
                         discrete_actions(2)),
+    # Gymnasium has no vector entry point for these two: its synchronous vector env is their vectorised form.
+    "pendulum": EnvSpec("pendulum", zimbrel.PyPendulumVecEnv, "Pendulum-v1", "Pendulum-v1", "sync",
+                        lambda rng, n, dtype: rng.uniform(-2.0, 2.0, n).astype(dtype)),
+    "mountain_car": EnvSpec("mountain_car", zimbrel.PyMountainCarVecEnv, "MountainCar-v0", "MountainCar-v0", "sync",
+                            discrete_actions(3)),
 }
 
 
