@@ -246,16 +246,55 @@ bool optional_double(PyObject* obj, const char* name, std::optional<double>* out
 }
 
 constexpr size_t kUpdateArgumentCount = 10;
+constexpr size_t kUpdateRequired = 4;
+constexpr const char* kUpdateNames[kUpdateArgumentCount] = {
+    "steps", "episodes", "mean_reward", "sps", "policy_loss", "value_loss", "entropy",
+    "gpu_usage", "gpu_memory", "total_gpu_memory"};
+
+// Keyword names in a call are interned strings, so in the usual call each is
+// found by identity; false sends the call to bind_arguments, which also
+// reports every kind of mistake.
+bool bind_interned_keywords(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** slots) {
+  static PyObject* interned[kUpdateArgumentCount] = {};
+  if (interned[0] == nullptr) {
+    for (size_t i = 0; i < kUpdateArgumentCount; ++i) {
+      interned[i] = PyUnicode_InternFromString(kUpdateNames[i]);  // kept for the life of the process
+      if (interned[i] == nullptr) {
+        PyErr_Clear();
+        interned[0] = nullptr;
+        return false;
+      }
+    }
+  }
+  if (nargs > static_cast<Py_ssize_t>(kUpdateArgumentCount)) return false;
+  std::copy(args, args + nargs, slots);
+  const Py_ssize_t count = PyTuple_GET_SIZE(kwnames);
+  for (Py_ssize_t k = 0; k < count; ++k) {
+    PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+    size_t i = 0;
+    while (i < kUpdateArgumentCount && interned[i] != name) ++i;
+    if (i == kUpdateArgumentCount || slots[i] != nullptr) return false;
+    slots[i] = args[nargs + k];
+  }
+  for (size_t i = 0; i < kUpdateRequired; ++i) {
+    if (slots[i] == nullptr) return false;
+  }
+  return true;
+}
 
 // Returns false with an exception set.
 bool parse_update(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, tui::UpdateValues* values) {
   PyObject* slots[kUpdateArgumentCount] = {};
-  if (kwnames == nullptr && nargs >= 4 && nargs <= static_cast<Py_ssize_t>(kUpdateArgumentCount)) {
-    std::copy(args, args + nargs, slots);
+  const bool bound =
+      kwnames == nullptr
+          ? nargs >= static_cast<Py_ssize_t>(kUpdateRequired) && nargs <= static_cast<Py_ssize_t>(kUpdateArgumentCount)
+          : bind_interned_keywords(args, nargs, kwnames, slots);
+  if (bound) {
+    if (kwnames == nullptr) std::copy(args, args + nargs, slots);
   } else if (!bind_arguments("update", args, nargs, kwnames,
-                             {"steps", "episodes", "mean_reward", "sps", "policy_loss", "value_loss", "entropy",
-                              "gpu_usage", "gpu_memory", "total_gpu_memory"},
-                             4, slots)) {
+                             {kUpdateNames[0], kUpdateNames[1], kUpdateNames[2], kUpdateNames[3], kUpdateNames[4],
+                              kUpdateNames[5], kUpdateNames[6], kUpdateNames[7], kUpdateNames[8], kUpdateNames[9]},
+                             kUpdateRequired, slots)) {
     return false;
   }
   return steps_value(slots[0], "steps", &values->steps) && steps_value(slots[1], "episodes", &values->episodes) &&
