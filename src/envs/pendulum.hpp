@@ -43,8 +43,8 @@ class Pendulum : public VecEnvironment, public EpisodeColumns {
 
   void reset(uint64_t seed) override;
 
-  // `actions` are torques, one per environment, read in place (no alignment
-  // beyond a byte is assumed). Both return false, changing
+  // `actions` are torques, one per environment, read in place and assumed
+  // to be aligned to nothing beyond a byte. Both return false, changing
   // nothing, when `len` is not num_envs. step_auto_reset takes the parallel
   // path when workers >= 2; step_parallel always does. Both reset finished
   // environments.
