@@ -1,13 +1,10 @@
 #include "envs/cartpole.hpp"
 
 #include <cmath>
-#include <stdexcept>
 
-#include "core/chunk_plan.hpp"
 #include "core/fast_trig.hpp"
 #include "core/random.hpp"
 #include "core/simd.hpp"
-#include "core/worker_pool.hpp"
 
 namespace zimbrel {
 namespace {
@@ -48,20 +45,14 @@ inline float scalar_force(float action) {
 }  // namespace
 
 CartPole::CartPole(uint64_t num_envs, uint32_t max_steps, uint64_t workers, float reset_range)
-    : num_envs_(num_envs), workers_(workers == 0 ? 1 : workers), max_steps_(max_steps), reset_range_(reset_range) {
-  if (num_envs == 0) throw std::invalid_argument("num_envs must be at least 1");
-  cart_pos = Column<float>(num_envs);
-  cart_vel = Column<float>(num_envs);
-  pole_angle = Column<float>(num_envs);
-  pole_vel = Column<float>(num_envs);
-  rewards = Column<float>(num_envs);
-  terminals = Column<uint8_t>(num_envs);
-  truncations = Column<uint8_t>(num_envs);
-  episode_steps = Column<uint32_t>(num_envs);
-  episode_returns = Column<float>(num_envs);
-  seeds = Column<uint64_t>(num_envs);
-  for (uint64_t i = 0; i < num_envs; ++i) seeds[i] = i;
-}
+    : EpisodeColumns(num_envs, max_steps),
+      cart_pos(num_envs),
+      cart_vel(num_envs),
+      pole_angle(num_envs),
+      pole_vel(num_envs),
+      num_envs_(num_envs),
+      workers_(workers == 0 ? 1 : workers),
+      reset_range_(reset_range) {}
 
 void CartPole::reset(uint64_t seed) {
   for (uint64_t i = 0; i < num_envs_; ++i) reset_single(i, seed + i);
@@ -81,8 +72,7 @@ void CartPole::draw_initial_state(uint64_t i, uint64_t seed) {
   cart_vel[i] = rng.symmetric(reset_range_);
   pole_angle[i] = rng.symmetric(reset_range_);
   pole_vel[i] = rng.symmetric(reset_range_);
-  episode_steps[i] = 0;
-  episode_returns[i] = 0.0f;
+  restart_episode(i);
 }
 
 void CartPole::step_block(uint64_t first, const float* actions) {
@@ -93,52 +83,25 @@ void CartPole::step_block(uint64_t first, const float* actions) {
   const State<f32x8> n = advance(s, force, fast_sin(s.theta), fast_cos(s.theta));
 
   const i32x8 terminal = (simd::abs(n.x) > kPositionLimit) | (simd::abs(n.theta) > kAngleLimit);
-  const f32x8 reward = select(terminal, splat(0.0f), splat(1.0f));
-  const u32x8 steps = load<u32x8>(&episode_steps[first]) + 1u;
-  const i32x8 truncated = reinterpret_cast<i32x8>(steps >= max_steps_);
-  const f32x8 returns = load<f32x8>(&episode_returns[first]) + reward;
-
   store(&cart_pos[first], n.x);
   store(&cart_vel[first], n.x_dot);
   store(&pole_angle[first], n.theta);
   store(&pole_vel[first], n.theta_dot);
-  store(&rewards[first], reward);
-  store_flags(&terminals[first], terminal);
-  store_flags(&truncations[first], truncated);
-  store(&episode_steps[first], steps);
-  store(&episode_returns[first], returns);
-
-  const i32x8 finished = terminal | truncated;
-  if (!any(finished)) return;
-  EpisodeLog block;
-  for (int lane = 0; lane < kLanes; ++lane) {
-    if (finished[lane]) block.add_episode(returns[lane], steps[lane]);
-  }
-  log.add(block);
+  const EpisodeLog finished = record_block(first, select(terminal, splat(0.0f), splat(1.0f)), terminal);
+  if (finished.episode_count != 0) log.add(finished);
 }
 
 void CartPole::step_scalar_range(uint64_t begin, uint64_t end, const float* actions, EpisodeLog& sink) {
-  // Sums locally: neighbouring chunks' records share a cache line.
-  EpisodeLog local = sink;
   for (uint64_t i = begin; i < end; ++i) {
     const State<float> s{cart_pos[i], cart_vel[i], pole_angle[i], pole_vel[i]};
     const State<float> n = advance(s, scalar_force(actions[i]), std::sin(s.theta), std::cos(s.theta));
     const bool terminal = std::fabs(n.x) > kPositionLimit || std::fabs(n.theta) > kAngleLimit;
-    const float reward = terminal ? 0.0f : 1.0f;
     cart_pos[i] = n.x;
     cart_vel[i] = n.x_dot;
     pole_angle[i] = n.theta;
     pole_vel[i] = n.theta_dot;
-    rewards[i] = reward;
-    terminals[i] = terminal;
-    const uint32_t steps = episode_steps[i] + 1;
-    const bool truncated = steps >= max_steps_;
-    truncations[i] = truncated;
-    episode_steps[i] = steps;
-    episode_returns[i] = episode_returns[i] + reward;
-    if (terminal || truncated) local.add_episode(episode_returns[i], steps);
+    if (record_step(i, terminal ? 0.0f : 1.0f, terminal)) sink.add_episode(episode_returns[i], episode_steps[i]);
   }
-  sink = local;
 }
 
 void CartPole::step_simd(const float* actions) {
@@ -149,14 +112,9 @@ void CartPole::step_simd(const float* actions) {
 
 void CartPole::step_parallel(const float* actions) {
   const ChunkPlan plan(num_envs_, workers_, ChunkPlan::floor_chunk_size(num_envs_, workers_));
-  if (chunk_logs_.size() < plan.task_count()) chunk_logs_.resize(plan.task_count());
-  auto task = [&](size_t k) {
-    const ChunkRange r = plan.range(k);
-    chunk_logs_[k].clear();
-    step_scalar_range(r.begin, r.end, actions, chunk_logs_[k]);
-  };
-  run_parallel(plan.task_count(), task);
-  for (uint64_t k = 0; k < plan.task_count(); ++k) log.add(chunk_logs_[k]);
+  chunked_step_.run(plan, log, [&](uint64_t begin, uint64_t end, EpisodeLog& record) {
+    step_scalar_range(begin, end, actions, record);
+  });
 }
 
 void CartPole::auto_reset_finished() {
@@ -178,9 +136,5 @@ void CartPole::step_auto_reset_parallel(const float* actions) {
 bool CartPole::write_observations(float* dst, uint64_t len) const {
   return write_rows(dst, len, cart_pos, cart_vel, pole_angle, pole_vel);
 }
-
-bool CartPole::write_rewards(float* dst, uint64_t len) const { return copy_column(rewards, dst, len); }
-bool CartPole::write_terminals(uint8_t* dst, uint64_t len) const { return copy_column(terminals, dst, len); }
-bool CartPole::write_truncations(uint8_t* dst, uint64_t len) const { return copy_column(truncations, dst, len); }
 
 }  // namespace zimbrel

@@ -10,15 +10,16 @@
 //  - the parallel step: the scalar form on every environment, in chunks.
 #pragma once
 #include <cstdint>
-#include <vector>
 
+#include "core/chunked_step.hpp"
 #include "core/column.hpp"
+#include "core/episode_columns.hpp"
 #include "core/episode_log.hpp"
 #include "core/vec_environment.hpp"
 
 namespace zimbrel {
 
-class CartPole : public VecEnvironment {
+class CartPole : public VecEnvironment, public EpisodeColumns {
  public:
   static constexpr uint32_t kMaxSteps = 200;
   static constexpr float kResetRange = 0.05f;
@@ -41,22 +42,15 @@ class CartPole : public VecEnvironment {
   void step_parallel(const float* actions);
   void step_auto_reset_parallel(const float* actions);
 
-  // Each returns false and writes nothing when `len` is not the exact size.
+  // False, writing nothing, when `len` is not 4 * num_envs. write_rewards,
+  // write_terminals and write_truncations come from EpisodeColumns.
   bool write_observations(float* dst, uint64_t len) const;
-  bool write_rewards(float* dst, uint64_t len) const;
-  bool write_terminals(uint8_t* dst, uint64_t len) const;
-  bool write_truncations(uint8_t* dst, uint64_t len) const;
 
   uint64_t num_envs() const { return num_envs_; }
   uint64_t workers() const { return workers_; }
   CartPoleLog log;
 
   Column<float> cart_pos, cart_vel, pole_angle, pole_vel;
-  Column<float> rewards;
-  Column<uint8_t> terminals, truncations;
-  Column<uint32_t> episode_steps;
-  Column<float> episode_returns;
-  Column<uint64_t> seeds;
 
  private:
   void draw_initial_state(uint64_t i, uint64_t seed);
@@ -67,9 +61,8 @@ class CartPole : public VecEnvironment {
 
   uint64_t num_envs_;
   uint64_t workers_;
-  uint32_t max_steps_;
   float reset_range_;
-  std::vector<EpisodeLog> chunk_logs_;  // grows once, reused by every parallel step
+  ChunkedStep chunked_step_;
 };
 
 }  // namespace zimbrel
