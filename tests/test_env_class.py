@@ -85,6 +85,14 @@ class TestStepInput:
         for a, b in zip(env.step(np.ones(4, np.int32)), twin.step(np.ones(4, np.int32))):
             np.testing.assert_array_equal(a, b)
 
+    def test_unaligned_actions(self, env):
+        buffer = np.zeros(4 * 4 + 1, np.uint8)
+        actions = np.frombuffer(buffer.data, np.int32, count=4, offset=1)
+        assert not actions.flags.aligned
+        twin = CartPole(4)
+        twin.reset(0)
+        np.testing.assert_array_equal(env.step(actions)[0], twin.step(np.zeros(4, np.int32))[0])
+
     def test_subclass_and_keyword(self, env):
         class Actions(np.ndarray):
             pass

@@ -11,6 +11,7 @@
 //   action_space(), observation_space()   new space dicts
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -132,9 +133,14 @@ class VecEnvClass {
 
   static const float* engine_actions(Object* self, PyArrayObject* actions) {
     if constexpr (kConvertsActions) {
-      const int32_t* src = static_cast<const int32_t*>(PyArray_DATA(actions));
+      // NumPy allows contiguous arrays at any byte offset: read through memcpy.
+      const char* src = static_cast<const char*>(PyArray_DATA(actions));
       float* dst = self->action_buffer->data();
-      for (uint64_t i = 0; i < self->num_envs; ++i) dst[i] = static_cast<float>(src[i]);
+      for (uint64_t i = 0; i < self->num_envs; ++i) {
+        int32_t action;
+        std::memcpy(&action, src + i * sizeof(int32_t), sizeof(int32_t));
+        dst[i] = static_cast<float>(action);
+      }
       return dst;
     } else {
       return static_cast<const float*>(PyArray_DATA(actions));
