@@ -5,6 +5,7 @@ be missing or fail. Also the constructor's clean-up when a thread cannot start."
 
 import os
 import shutil
+import time
 from pathlib import Path
 
 import psutil
@@ -74,9 +75,9 @@ class TestMeminfo:
 
         logger = zimbrel.TUILogger(monitor_interval_ms=10, csv_path=str(csv))
         low = used_mib()
-        for i in range(30):
+        for i in range(100):  # a second of updates: the monitor samples many times meanwhile
             logger.update(i, 0, 0.0, 0.0)
-            psutil.cpu_percent()  # some time passes, so the monitor samples
+            time.sleep(0.01)
         high = used_mib()
         logger.close()
         memory_mb = int(csv.read_text().splitlines()[-1].split(",")[10])
@@ -162,9 +163,8 @@ class TestNvml:
             installed = psutil.virtual_memory().total / 2**30
             assert child.contains(f"/{installed:.1f} GB")
             child.send(b"m")
-            child.wait_for_text(" VRAM % ")
-            for title in (" Reward History ", " Losses ", " CPU % ", " RAM % ", " GPU % ", " VRAM % "):
-                assert child.contains(f"┌{title}─")
+            titles = [f"┌{title}─" for title in (" Reward History ", " Losses ", " CPU % ", " RAM % ", " GPU % ", " VRAM % ")]
+            child.wait_for(lambda: all(child.contains(title) for title in titles), what="six charts")
             go.touch()
             assert child.finish() == 0
         finally:

@@ -166,7 +166,8 @@ class TestConstruction:
     def test_threads_are_joined_by_close(self, open_logger):
         before = thread_count()
         logger = open_logger()
-        assert thread_count() == before + 2
+        # The monitor thread runs until close; without a terminal the render thread may be gone already.
+        assert thread_count() in (before + 1, before + 2)
         logger.close()
         assert thread_count() == before
 
