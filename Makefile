@@ -28,6 +28,8 @@ test: $(TEST_VENV)/bin/python
 bench: $(TEST_VENV)/bin/python
 	ZIMBREL_TESTKIT=ON $(TEST_VENV)/bin/python -m pip install --quiet -Cbuild-dir=build/test '.[test,bench]'
 	$(TEST_VENV)/bin/python benchmarks/bench_step.py
+	$(TEST_VENV)/bin/python benchmarks/bench_render.py
+	$(TEST_VENV)/bin/python benchmarks/bench_update.py
 
 clean:
 	rm -rf build $(DEMO_VENV) $(TEST_VENV)
