@@ -76,13 +76,22 @@ def best_rate(step, num_envs, budget):
     return best
 
 
+def stepping_rate(env, spec, num_envs, integer_dtype, budget, torque_column=False):
+    """Rate of env.step over four fixed random action arrays taken in turn.
+    Torques are float32, as a column of shape (num_envs, 1) for the peers."""
+    torques = "Pendulum" in spec.gym_id
+    dtype = np.float32 if torques else integer_dtype
+    actions = [spec.random_actions(np.random.default_rng(i), num_envs, dtype) for i in range(4)]
+    if torques and torque_column:
+        actions = [a.reshape(num_envs, 1) for a in actions]
+    counter = iter(range(1 << 62))
+    return best_rate(lambda: env.step(actions[next(counter) & 3]), num_envs, budget)
+
+
 def measure_zimbrel(spec, num_envs, workers, budget):
     env = spec.zimbrel_class(num_envs, workers=workers)
     env.reset(0)
-    actions = [spec.random_actions(np.random.default_rng(i), num_envs, np.int32 if "Pendulum" not in spec.gym_id else np.float32)
-               for i in range(4)]
-    counter = iter(range(1 << 62))
-    return best_rate(lambda: env.step(actions[next(counter) & 3]), num_envs, budget)
+    return stepping_rate(env, spec, num_envs, np.int32, budget)
 
 
 def measure_engine(spec, num_envs, workers, budget):
@@ -106,12 +115,7 @@ def measure_gymnasium(spec, num_envs, budget):
         else:
             env = gymnasium.make_vec(spec.gym_id, num_envs=num_envs, vectorization_mode="sync")
         env.reset(seed=0)
-        dtype = np.float32 if "Pendulum" in spec.gym_id else np.int64
-        actions = [spec.random_actions(np.random.default_rng(i), num_envs, dtype) for i in range(4)]
-        if actions[0].dtype == np.float32:
-            actions = [a.reshape(num_envs, 1) for a in actions]
-        counter = iter(range(1 << 62))
-        rate = best_rate(lambda: env.step(actions[next(counter) & 3]), num_envs, budget)
+        rate = stepping_rate(env, spec, num_envs, np.int64, budget, torque_column=True)
     env.close()
     return rate
 
@@ -122,12 +126,7 @@ def measure_envpool(spec, num_envs, budget):
     threads = min(2, num_envs)
     env = envpool.make(spec.envpool_id, env_type="gymnasium", num_envs=num_envs, num_threads=threads)
     env.reset()
-    dtype = np.float32 if "Pendulum" in spec.gym_id else np.int32
-    actions = [spec.random_actions(np.random.default_rng(i), num_envs, dtype) for i in range(4)]
-    if dtype == np.float32:
-        actions = [a.reshape(num_envs, 1) for a in actions]
-    counter = iter(range(1 << 62))
-    rate = best_rate(lambda: env.step(actions[next(counter) & 3]), num_envs, budget)
+    rate = stepping_rate(env, spec, num_envs, np.int32, budget, torque_column=True)
     env.close()
     return rate
 
