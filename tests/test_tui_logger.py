@@ -16,6 +16,7 @@ import time
 import pytest
 
 import zimbrel
+from terminal_harness import run_without_terminal
 
 TUILogger = zimbrel.TUILogger
 
@@ -349,6 +350,28 @@ class TestCsvLog:
         assert len(grown) <= len(content) // 8192 + 1
         assert all(0 < b - a <= 8192 for a, b in zip(grown, grown[1:]))
         assert rows(csv_path)[-1][1] == "399"
+
+    @pytest.mark.parametrize("limit", [300, 8192 + 40, 10000, 20000])
+    def test_rows_stay_whole_when_the_file_refuses_writes_for_a_while(self, csv_path, limit):
+        # A file-size limit makes the flushes that cross it fail; once the
+        # limit is lifted, close writes what stayed buffered. Rows that could
+        # not be kept may be missing, but none may have lost some fields.
+        result = run_without_terminal(f"""
+            import resource, zimbrel
+            soft, hard = resource.getrlimit(resource.RLIMIT_FSIZE)
+            logger = zimbrel.TUILogger(csv_path={csv_path!r}, monitor_interval_ms=20)
+            resource.setrlimit(resource.RLIMIT_FSIZE, ({limit}, hard))
+            for i in range(400):
+                logger.update(i, i, 0.5, 100.0, policy_loss=0.25)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (soft, hard))
+            logger.close()
+        """)
+        assert result.returncode == 0, result.stderr
+        data = rows(csv_path)
+        assert data and all(len(row) == 12 and row[1] == row[2] for row in data)
+        steps = [int(row[1]) for row in data]
+        assert steps == sorted(set(steps))
+        assert os.path.getsize(csv_path) > limit  # what stayed buffered was written at last
 
     def test_timestamps_count_seconds_since_construction(self, open_logger, csv_path):
         logger = open_logger()

@@ -8,30 +8,33 @@
 namespace zimbrel::tui {
 namespace {
 
-// Formats one field and its separator, then hands it to the file: a row that
-// fills the buffer is written up to the field that did not fit.
-class FieldWriter {
+// Formats a row's fields, each with its separator, into one piece. The file
+// gets whole rows only: were fields handed over one by one, a failed flush
+// would drop the fields that do not fit and keep later ones that do, and once
+// the file can be written again its columns would be shifted.
+class RowWriter {
  public:
-  explicit FieldWriter(BufferedFile& file) : file_(file) {}
-
   void fixed(double value, int decimals, char separator = ',') {
-    const size_t length = write_fixed(text_, value, decimals);
-    put(length, separator);
+    put(write_fixed(end_, value, decimals), separator);
   }
 
   void integer(uint64_t value, char separator = ',') {
-    const auto result = std::to_chars(text_, text_ + sizeof text_, value);
-    put(static_cast<size_t>(result.ptr - text_), separator);
+    const auto result = std::to_chars(end_, end_ + kFixedBufferSize, value);
+    put(static_cast<size_t>(result.ptr - end_), separator);
   }
+
+  std::string_view text() const { return std::string_view(text_, static_cast<size_t>(end_ - text_)); }
 
  private:
   void put(size_t length, char separator) {
-    text_[length] = separator;
-    file_.write(std::string_view(text_, length + 1));
+    end_[length] = separator;
+    end_ += length + 1;
   }
 
-  BufferedFile& file_;
-  char text_[kFixedBufferSize + 1];
+  // Room for every field at its longest, each with its separator.
+  static constexpr size_t kFields = 12;
+  char text_[kFields * (kFixedBufferSize + 1)];
+  char* end_ = text_;
 };
 
 }  // namespace
@@ -54,7 +57,7 @@ void CsvLog::flush() {
 }
 
 void CsvLog::write_row(const CsvRow& row) {
-  FieldWriter out(file_);
+  RowWriter out;
   out.fixed(row.timestamp, 3);
   out.integer(row.steps);
   out.integer(row.episodes);
@@ -67,6 +70,7 @@ void CsvLog::write_row(const CsvRow& row) {
   out.fixed(row.gpu_usage, 2);
   out.integer(row.memory_mb);
   out.integer(row.gpu_memory_mb, '\n');
+  file_.write(out.text());
 }
 
 }  // namespace zimbrel::tui
