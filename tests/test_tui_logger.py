@@ -282,6 +282,25 @@ class TestCsvLog:
         with open(other) as f:
             assert f.read() == HEADER
 
+    @pytest.mark.parametrize("child_ends", ["sys.exit(0)", "logger.close(); sys.exit(0)", "del logger; sys.exit(0)"])
+    def test_a_forked_child_leaves_the_parents_rows_and_threads_alone(self, csv_path, child_ends):
+        result = run_without_terminal(f"""
+            import os, sys, zimbrel
+            logger = zimbrel.TUILogger(csv_path={csv_path!r}, monitor_interval_ms=20)
+            logger.update(1, 0, 0.0, 0.0)
+            pid = os.fork()
+            if pid == 0:
+                {child_ends}
+            _, status = os.waitpid(pid, 0)
+            assert os.waitstatus_to_exitcode(status) == 0, status
+            logger.update(2, 0, 0.0, 0.0)
+            logger.close()
+        """, timeout=30)
+        assert result.returncode == 0, result.stderr
+        with open(csv_path) as f:
+            assert f.read().count("timestamp") == 1
+        assert [r[1] for r in rows(csv_path)] == ["1", "2"]
+
     def test_existing_file_is_truncated(self, csv_path):
         with open(csv_path, "w") as f:
             f.write("an older run\n" * 100)

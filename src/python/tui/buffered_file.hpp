@@ -28,6 +28,8 @@ class BufferedFile {
 
   std::error_code write(std::string_view bytes);
   std::error_code flush();
+  // Forgets the buffered bytes.
+  void discard() { length_ = 0; }
 
  private:
   int fd_ = -1;

@@ -56,6 +56,11 @@ void CsvLog::flush() {
   file_.flush();
 }
 
+void CsvLog::discard_buffered() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  file_.discard();
+}
+
 void CsvLog::write_row(const CsvRow& row) {
   RowWriter out;
   out.fixed(row.timestamp, 3);

@@ -53,6 +53,8 @@ class CsvLog {
   void append_row(const CsvRow& row);
   // Writes out what is buffered; errors are dropped (the bytes stay buffered).
   void flush();
+  // Drops what is buffered without writing it.
+  void discard_buffered();
 
  private:
   void write_row(const CsvRow& row);

@@ -73,6 +73,14 @@ void TrainingMonitor::stop_threads() {
   if (monitor_thread_.joinable()) monitor_thread_.join();
 }
 
+void TrainingMonitor::forget_after_fork() {
+  // Joining or detaching would hand the C library descriptors of threads that
+  // only exist in the parent; the handles are leaked instead.
+  if (render_thread_.joinable()) new std::thread(std::move(render_thread_));
+  if (monitor_thread_.joinable()) new std::thread(std::move(monitor_thread_));
+  if (csv_log_) csv_log_->discard_buffered();
+}
+
 void TrainingMonitor::close() {
   stop_threads();
   if (csv_log_) csv_log_->flush();

@@ -67,6 +67,10 @@ class TrainingMonitor {
   // Stops and joins the threads (the render thread restores the terminal),
   // then flushes the CSV log. May be called any number of times.
   void close();
+  // In the child of a fork(): the threads and the buffered CSV rows belong to
+  // the parent. Forgets both, so that the child neither joins threads it does
+  // not have nor writes the parent's rows a second time.
+  void forget_after_fork();
 
  private:
   void start_threads(const MonitorOptions& options);

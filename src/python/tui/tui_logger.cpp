@@ -4,7 +4,10 @@
 // exits with a monitor still open.
 #include "python/tui/tui_logger.hpp"
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <optional>
 #include <string>
@@ -63,6 +66,12 @@ void forget_monitor(TrainingMonitor* monitor) {
   monitors.erase(std::remove(monitors.begin(), monitors.end(), monitor), monitors.end());
 }
 
+// A forked child has none of the monitors' threads, and the parent will write
+// the CSV rows buffered so far: the child lets go of both.
+void forget_monitors_in_child() {
+  for (TrainingMonitor* monitor : open_monitors()) monitor->forget_after_fork();
+}
+
 PyObject* close_all_at_exit(PyObject*, PyObject*) {
   close_open_monitors();
   Py_RETURN_NONE;
@@ -92,6 +101,11 @@ bool install_exit_hooks() {
   if (!atexit || !closer) return false;
   Ref registered = Ref::steal(PyObject_CallMethod(atexit.get(), "register", "O", closer.get()));
   if (!registered) return false;
+  if (int error = pthread_atfork(nullptr, nullptr, forget_monitors_in_child)) {
+    errno = error;
+    PyErr_SetFromErrno(PyExc_OSError);
+    return false;
+  }
   installed = true;
   return true;
 }
