@@ -75,26 +75,24 @@ def test_space_properties_are_read_only(cls, prop):
         setattr(cls(1), prop, {})
 
 
+ACTION_HEAD = "Gymnasium-compatible action space specification.\n\n"
+OBSERVATION_HEAD = "Gymnasium-compatible observation space specification.\n\n"
+DISCRETE = "Returns a dict matching gymnasium.spaces.Discrete format:\n"
+BOX = "Returns a dict matching gymnasium.spaces.Box format:\n"
 DOCS = {
-    (CartPole, "action_space"): "Gymnasium-compatible action space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Discrete format:\n- n: 2 (push left or push right)\n"
+    (CartPole, "action_space"): ACTION_HEAD + DISCRETE + "- n: 2 (push left or push right)\n"
     '- dtype: "int32"',
-    (CartPole, "observation_space"): "Gymnasium-compatible observation space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Box format:\n"
+    (CartPole, "observation_space"): OBSERVATION_HEAD + BOX +
     "- shape: (4,) for [cart_pos, cart_vel, pole_angle, pole_vel]\n"
     "- low: lower bounds (unbounded for velocities)\n- high: upper bounds (unbounded for velocities)\n"
     '- dtype: "float32"',
-    (Pendulum, "action_space"): "Gymnasium-compatible action space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Box format:\n- shape: (1,) for torque\n- low: -2.0\n- high: 2.0\n"
+    (Pendulum, "action_space"): ACTION_HEAD + BOX + "- shape: (1,) for torque\n- low: -2.0\n- high: 2.0\n"
     '- dtype: "float32"',
-    (Pendulum, "observation_space"): "Gymnasium-compatible observation space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Box format:\n- shape: (3,) for [cos(theta), sin(theta), theta_dot]\n"
+    (Pendulum, "observation_space"): OBSERVATION_HEAD + BOX + "- shape: (3,) for [cos(theta), sin(theta), theta_dot]\n"
     '- low: lower bounds\n- high: upper bounds\n- dtype: "float32"',
-    (MountainCar, "action_space"): "Gymnasium-compatible action space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Discrete format:\n- n: 3 (push left, no push, push right)\n"
+    (MountainCar, "action_space"): ACTION_HEAD + DISCRETE + "- n: 3 (push left, no push, push right)\n"
     '- dtype: "int32"',
-    (MountainCar, "observation_space"): "Gymnasium-compatible observation space specification.\n\n"
-    "Returns a dict matching gymnasium.spaces.Box format:\n- shape: (2,) for [position, velocity]\n"
+    (MountainCar, "observation_space"): OBSERVATION_HEAD + BOX + "- shape: (2,) for [position, velocity]\n"
     '- low: lower bounds\n- high: upper bounds\n- dtype: "float32"',
 }
 

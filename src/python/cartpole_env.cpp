@@ -37,13 +37,13 @@ struct CartPoleTraits {
       "# Errors\n\n"
       "Returns `ValueError` if observation array reshape fails.";
   static constexpr const char kActionSpaceDoc[] =
-      "Gymnasium-compatible action space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Discrete format:\n"
+      ZIMBREL_ACTION_SPACE_DOC_HEAD
+      ZIMBREL_DISCRETE_DOC_FORMAT
       "- n: 2 (push left or push right)\n"
       "- dtype: \"int32\"";
   static constexpr const char kObservationSpaceDoc[] =
-      "Gymnasium-compatible observation space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Box format:\n"
+      ZIMBREL_OBSERVATION_SPACE_DOC_HEAD
+      ZIMBREL_BOX_DOC_FORMAT
       "- shape: (4,) for [cart_pos, cart_vel, pole_angle, pole_vel]\n"
       "- low: lower bounds (unbounded for velocities)\n"
       "- high: upper bounds (unbounded for velocities)\n"

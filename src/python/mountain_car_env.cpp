@@ -37,13 +37,13 @@ struct MountainCarTraits {
       "# Errors\n\n"
       "Returns `ValueError` if observation array reshape fails.";
   static constexpr const char kActionSpaceDoc[] =
-      "Gymnasium-compatible action space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Discrete format:\n"
+      ZIMBREL_ACTION_SPACE_DOC_HEAD
+      ZIMBREL_DISCRETE_DOC_FORMAT
       "- n: 3 (push left, no push, push right)\n"
       "- dtype: \"int32\"";
   static constexpr const char kObservationSpaceDoc[] =
-      "Gymnasium-compatible observation space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Box format:\n"
+      ZIMBREL_OBSERVATION_SPACE_DOC_HEAD
+      ZIMBREL_BOX_DOC_FORMAT
       "- shape: (2,) for [position, velocity]\n"
       "- low: lower bounds\n"
       "- high: upper bounds\n"

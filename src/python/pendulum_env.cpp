@@ -38,15 +38,15 @@ struct PendulumTraits {
       "# Errors\n\n"
       "Returns `ValueError` if observation array reshape fails.";
   static constexpr const char kActionSpaceDoc[] =
-      "Gymnasium-compatible action space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Box format:\n"
+      ZIMBREL_ACTION_SPACE_DOC_HEAD
+      ZIMBREL_BOX_DOC_FORMAT
       "- shape: (1,) for torque\n"
       "- low: -2.0\n"
       "- high: 2.0\n"
       "- dtype: \"float32\"";
   static constexpr const char kObservationSpaceDoc[] =
-      "Gymnasium-compatible observation space specification.\n\n"
-      "Returns a dict matching gymnasium.spaces.Box format:\n"
+      ZIMBREL_OBSERVATION_SPACE_DOC_HEAD
+      ZIMBREL_BOX_DOC_FORMAT
       "- shape: (3,) for [cos(theta), sin(theta), theta_dot]\n"
       "- low: lower bounds\n"
       "- high: upper bounds\n"

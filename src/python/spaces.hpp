@@ -5,6 +5,13 @@
 
 #include <cstdint>
 
+// Opening lines of every class's space docstrings, joined to the class's own
+// lines by literal concatenation.
+#define ZIMBREL_ACTION_SPACE_DOC_HEAD "Gymnasium-compatible action space specification.\n\n"
+#define ZIMBREL_OBSERVATION_SPACE_DOC_HEAD "Gymnasium-compatible observation space specification.\n\n"
+#define ZIMBREL_DISCRETE_DOC_FORMAT "Returns a dict matching gymnasium.spaces.Discrete format:\n"
+#define ZIMBREL_BOX_DOC_FORMAT "Returns a dict matching gymnasium.spaces.Box format:\n"
+
 namespace zimbrel::py {
 
 // {"n": n, "dtype": "int32"}
